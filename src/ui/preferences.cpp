@@ -1,0 +1,5 @@
+// Placeholder.
+#include "ui/preferences.h"
+
+void readPreferences() {}
+void writePreferences() {}
