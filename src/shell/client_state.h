@@ -44,7 +44,10 @@ struct ClientState {
   int clientToken = 0;  // 0..32767, drawn once at start; leads every message sent
   int viewOnly = 0;     // crew member: the marker file existed at an enable; never cleared
   int connected = 0;    // the login went out on the latest sockets; cleared by a disconnect
-  SocketHandle tcpSocket = kInvalidSocket;  // -1 before the first connect, 0 after a disconnect
+  // kInvalidSocket (-1) whenever no connection owns them: before the first
+  // connect and after a disconnect or a failed attempt. (0 would be standard
+  // input on POSIX, an open descriptor a read must never touch.)
+  SocketHandle tcpSocket = kInvalidSocket;
   SocketHandle udpSocket = kInvalidSocket;
   sockaddr_in serverAddress{};       // filled by each connect, zeroed by a disconnect
   SocketStartupRecord wsaData{};     // filled when the socket layer starts

@@ -40,6 +40,9 @@ class Pattern {
   // Replaces every match in text with rewrite (no group references); returns
   // the number of replacements.
   int globalReplace(std::string& text, std::string_view rewrite) const;
+  // Appends text to out with every match replaced by rewrite, as
+  // globalReplace does in place; returns the number of replacements.
+  int appendReplaced(std::string& out, std::string_view text, std::string_view rewrite) const;
 
  private:
   struct Compiled;
