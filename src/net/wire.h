@@ -59,6 +59,9 @@ typedef void (*StreamLineHandler)(const StreamLine& line, void* context);
 // separator and exceeds kMaxStreamBuffer.
 void appendStreamBytes(std::string& buffer, const char* data, int length);
 // Takes every complete line from the front of buffer, calling handler for
-// each in order; a front that is not a line is skipped up to and including
-// its separator. What is left stays in buffer.
+// each in order (the payload is a view into buffer, which the handler must
+// not change); a front that is not a line is skipped up to and including
+// its separator. "=" right after a separator belongs to the payload before
+// it, so a payload may end in "=". What is left stays in buffer, dropped as
+// appendStreamBytes drops it when it exceeds kMaxStreamBuffer.
 void takeStreamLines(std::string& buffer, StreamLineHandler handler, void* context);

@@ -31,6 +31,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/port_lock.h"
+
 namespace testsupport {
 
 constexpr const char kTestServerAddress[] = "127.0.0.1";
@@ -87,6 +89,11 @@ class TestServer {
   std::vector<ReceivedDatagram> datagrams() const;
   size_t datagramCount() const;
   bool waitForDatagrams(size_t count, double timeoutSeconds);
+  // Waits until every datagram already queued to the server is recorded,
+  // by sending one marker datagram of its own behind them (loopback keeps
+  // their order) and waiting for it; the marker is not recorded. After it,
+  // datagrams() holds exactly what the client has sent so far.
+  bool flushDatagrams(double timeoutSeconds);
   // To the sender of the latest datagram; false when none arrived yet.
   bool sendDatagram(const std::string& bytes);
   bool sendDatagramTo(const std::string& bytes, const sockaddr_in& to);
@@ -107,6 +114,7 @@ class TestServer {
   bool waitFor(const std::function<bool()>& condition, double timeoutSeconds);
   void wake();
 
+  PortLock portLock_;  // first: taken before any socket is made
   ServerMode mode_;
   std::string error_;
   int listenFd_ = -1;
