@@ -47,8 +47,10 @@ bool parseClientLine(std::string_view line, ClientLine* out) {
     out->kind = ClientMessageKind::Closing;
     return true;
   }
-  if (takePrefix(&line, "PLANE|")) {
-    out->kind = ClientMessageKind::Aircraft;
+  // The aircraft path and the chat text run to the end of the line.
+  bool aircraft = takePrefix(&line, "PLANE|");
+  if (aircraft || takePrefix(&line, "MESSAGE|")) {
+    out->kind = aircraft ? ClientMessageKind::Aircraft : ClientMessageKind::Chat;
     out->text = line;
     return true;
   }
@@ -57,11 +59,6 @@ bool parseClientLine(std::string_view line, ClientLine* out) {
     if (line.empty() || line.back() != '|') return false;
     out->kind = viewOnly ? ClientMessageKind::ViewOnlyCallsign : ClientMessageKind::Callsign;
     out->text = line.substr(0, line.size() - 1);
-    return true;
-  }
-  if (takePrefix(&line, "MESSAGE|")) {
-    out->kind = ClientMessageKind::Chat;
-    out->text = line;
     return true;
   }
   return false;

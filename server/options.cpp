@@ -8,13 +8,9 @@
 
 namespace {
 
-bool parseNumber(std::string_view text, double* value) {
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(text.data(), end, *value);
-  return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
-
-bool parseInteger(std::string_view text, int* value) {
+// The whole text as one number of the value's type.
+template <typename Number>
+bool parseNumber(std::string_view text, Number* value) {
   const char* end = text.data() + text.size();
   auto result = std::from_chars(text.data(), end, *value);
   return !text.empty() && result.ec == std::errc() && result.ptr == end;
@@ -57,7 +53,7 @@ OptionsOutcome parseOptions(int argc, char** argv, ServerOptions* options, std::
       valid = inet_pton(AF_INET, std::string(value).c_str(), &parsed) == 1;
       options->address = value;
     } else if (name == "--port") {
-      valid = parseInteger(value, &options->port) && options->port > 0 && options->port < 65536;
+      valid = parseNumber(value, &options->port) && options->port > 0 && options->port < 65536;
     } else if (name == "--users") {
       options->usersFile = value;
     } else if (name == "--crew") {
@@ -71,7 +67,7 @@ OptionsOutcome parseOptions(int argc, char** argv, ServerOptions* options, std::
     } else if (name == "--idle-timeout") {
       valid = parseNumber(value, &options->idleTimeoutSeconds) && options->idleTimeoutSeconds > 0;
     } else if (name == "--max-clients") {
-      valid = parseInteger(value, &options->maxClients) && options->maxClients > 0;
+      valid = parseNumber(value, &options->maxClients) && options->maxClients > 0;
     } else {
       *error = std::string(name) + ": unknown option";
       return OptionsOutcome::Error;

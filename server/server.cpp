@@ -61,6 +61,17 @@ void finish(Server& server, Player& player, const std::string& reason) {
   player.lingerEnd = Clock::time_point::min();
 }
 
+// A client that announces itself with the view-only tags rides in someone
+// else's aircraft from now on.
+void markViewOnly(Server& server, Player& player) {
+  if (player.viewOnly) return;
+  player.viewOnly = true;
+  server.viewsDirty = true;
+  auto pairing = server.options.crew.find(player.userID);
+  logLine(describePlayer(player) + " view-only: " +
+          (pairing == server.options.crew.end() ? "no pilot set for it" : "rides with " + pairing->second));
+}
+
 void login(Server& server, Player& player, const ClientLine& line) {
   player.token = line.token;
   player.userID = line.userID;
@@ -117,7 +128,7 @@ void handleLine(Server& server, Player& player, std::string_view text) {
       break;
     }
     case ClientMessageKind::ViewOnlyCallsign:
-      player.viewOnly = true;
+      markViewOnly(server, player);
       [[fallthrough]];
     case ClientMessageKind::Callsign:
       player.callsign = cleanPayload(line.text);
@@ -212,13 +223,13 @@ void acceptClients(Server& server, Clock::time_point now) {
 // token and IP address. Several such clients (two simulators on one host
 // started in the same second draw the same token) are told apart by their
 // learned UDP address; a new address goes to the oldest one whose address
-// is not yet known. When every candidate's address is known and none
-// equals the source, a single candidate takes the new address (its port
-// changed) and several leave the datagram unmatched. Two clients with one
-// token and one IP that start sending at the same time may thus swap
-// positions until one of them reconnects: the wire gives nothing else to
-// tell them apart.
-Player* matchDatagram(Server& server, const sockaddr_in& source, int token) {
+// is not yet known. With allowMove, a single candidate whose address is
+// known but different takes the new one (its port changed); several such
+// candidates leave the datagram unmatched. Two clients with one token and
+// one IP that start sending at the same moment may thus swap positions
+// until one of them reconnects: the wire gives nothing else to tell them
+// apart.
+Player* matchDatagram(Server& server, const sockaddr_in& source, int token, bool allowMove) {
   Player* unknown = nullptr;
   Player* only = nullptr;
   int candidates = 0;
@@ -232,7 +243,7 @@ Player* matchDatagram(Server& server, const sockaddr_in& source, int token) {
     ++candidates;
   }
   if (unknown) return unknown;
-  return candidates == 1 ? only : nullptr;
+  return allowMove && candidates == 1 ? only : nullptr;
 }
 
 // A client sends its first report right after its login, so the report
@@ -251,22 +262,20 @@ void handleDatagram(Server& server, std::string_view bytes, const sockaddr_in& s
     ++server.malformedMessages;
     return;
   }
-  Player* player = matchDatagram(server, source, report.token);
+  // A login not yet read beats moving another client to this address.
+  Player* player = matchDatagram(server, source, report.token, false);
   if (!player && *catchUpsLeft > 0) {
     --*catchUpsLeft;
     catchUpWithLogins(server, now);
-    player = matchDatagram(server, source, report.token);
   }
+  if (!player) player = matchDatagram(server, source, report.token, true);
   if (!player) {
     ++server.unmatchedDatagrams;
     return;
   }
   player->udpKnown = true;
   player->udpAddress = source;
-  if (report.viewOnly && !player->viewOnly) {
-    player->viewOnly = true;
-    server.viewsDirty = true;
-  }
+  if (report.viewOnly) markViewOnly(server, *player);
   player->hasPosition = true;
   player->lastDatagram = now;
   player->relayed = relayedFields(report);

@@ -85,8 +85,10 @@ float parseReal(std::string_view text) {
   double value = 0;
   auto result = std::from_chars(digits, end, value,
                                 hex ? std::chars_format::hex : std::chars_format::general);
-  // A second sign is no numeral for atof, though from_chars would take it.
-  if (digits != end && *digits == '-') result.ec = std::errc::invalid_argument;
+  // A second sign is no numeral for atof, though from_chars would take it;
+  // nor is "inf" or "nan" after "0x".
+  if (digits != end && (*digits == '-' || (hex && !isHexDigit(*digits) && *digits != '.')))
+    result.ec = std::errc::invalid_argument;
   if (result.ec == std::errc::result_out_of_range) {
     value = overflows(digits, end, hex) ? std::numeric_limits<double>::infinity() : 0.0;
   } else if (result.ec != std::errc()) {

@@ -11,11 +11,6 @@ namespace {
 
 class ChatTest : public OverlayFixture {
  protected:
-  // Tab, then frames until the message window is fully up.
-  void openChat() {
-    sim.pressKey('\t', 0);
-    ASSERT_TRUE(runUntilAlpha(0.69f));
-  }
   // The input line after one more frame.
   std::string lineNow() {
     sim.runFrames(1);

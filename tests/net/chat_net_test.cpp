@@ -38,7 +38,7 @@ class ChatNetTest : public WindowFixture<ServerFixture> {
 };
 
 TEST_F(ChatNetTest, ReturnSendsTheLineAfterTheTokenAndEmptiesIt) {
-  sim.pressKey('\t', 0);
+  openChat();
   sim.typeText("hello | there");
   sim.pressKey('\r', 0);
   ASSERT_TRUE(serverGets(token + "|MESSAGE|hello | there")) << server->tcpBytes();
@@ -52,7 +52,7 @@ TEST_F(ChatNetTest, ReturnSendsTheLineAfterTheTokenAndEmptiesIt) {
 }
 
 TEST_F(ChatNetTest, ASendThatFailsKeepsTheLineForTheNextReturn) {
-  sim.pressKey('\t', 0);
+  openChat();
   sim.typeText("second try");
   sim.failNextSocketCalls(simhost::SocketOp::SendTo, 1, EWOULDBLOCK);
   sim.pressKey('\r', 0);

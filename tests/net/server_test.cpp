@@ -151,6 +151,7 @@ TEST_F(ServerTest, ChatReachesEveryClientIncludingTheSender) {
   startServer({});
   auto alpha = join(100, "ALPHA", 47.25, 8.5);
   auto bravo = join(200, "BRAVO", 47.75, 8.5);
+  ASSERT_TRUE(bravo->waitForLine("1|c|ALPHA", kDeadline));
   // Bars pass unchanged; a NUL, a carriage return and the client's "===="
   // line separator would break the receivers' framing and are defused.
   alpha->sendTcp("100|MESSAGE|hello | world\n100|MESSAGE|a\0b\rc=====d\n"s);

@@ -73,6 +73,12 @@ class WindowFixture : public Base {
     return this->sim.runUntil([&] { return frameAlpha() == alpha; }, 60.0);
   }
 
+  // Tab, then frames until the message window is fully up.
+  void openChat() {
+    this->sim.pressKey('\t', 0);
+    ASSERT_TRUE(runUntilAlpha(0.69f));
+  }
+
   // Frame by frame until done() holds (at most 5 simulated seconds): every
   // opacity drawn that differs from the one drawn before.
   std::vector<float> alphasUntil(const std::function<bool()>& done) {

@@ -201,8 +201,9 @@ TEST(PositionDatagram, LightsOfOneDigitEach) {
   std::vector<std::string> fields = goodFields();
   fields[27] = "1";
   fields[28] = "0";
+  std::string text = datagramText("2|l|", fields);
   PositionDatagram datagram;
-  ASSERT_TRUE(recognise(datagramText("2|l|", fields), &datagram));
+  ASSERT_TRUE(recognise(text, &datagram));
   EXPECT_EQ(datagram.fields[27], "1");
   EXPECT_EQ(datagram.fields[28], "0");
 }
