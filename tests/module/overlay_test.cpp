@@ -174,7 +174,9 @@ TEST_F(OverlayTest, MessageCountdownShowsNineToOneThenFadesWithoutText) {
   for (int n = 0; n < 9; ++n) {
     SCOPED_TRACE(n);
     EXPECT_EQ(shown[n].number, std::to_string(9 - n));
-    if (n > 0) EXPECT_NEAR(shown[n].since - shown[n - 1].since, 1.0, 0.05);
+    if (n > 0) {
+      EXPECT_NEAR(shown[n].since - shown[n - 1].since, 1.0, 0.05);
+    }
   }
   EXPECT_TRUE(fadingSeen);
   EXPECT_FALSE(fadingText) << "text was drawn while the window faded out";
@@ -209,8 +211,12 @@ TEST_F(OverlayTest, ClicksSetOutlineAndCursorBlinksOnlyWhileActive) {
   for (size_t n = 0; n < phases.size(); ++n) {
     SCOPED_TRACE(n);
     EXPECT_TRUE(phases[n] == "go|" || phases[n] == "go ") << phases[n];
-    if (n > 0) EXPECT_NE(phases[n], phases[n - 1]);
-    if (n > 1) EXPECT_NEAR(times[n] - times[n - 1], 0.5, 0.05);
+    if (n > 0) {
+      EXPECT_NE(phases[n], phases[n - 1]);
+    }
+    if (n > 1) {
+      EXPECT_NEAR(times[n] - times[n - 1], 0.5, 0.05);
+    }
   }
 
   clickAt(800, 300);  // into the plane list

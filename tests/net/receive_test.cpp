@@ -42,6 +42,12 @@ class ReceiveFromServer : public ServerFixture {
       if (write.name.compare(0, prefix.size(), prefix) == 0) ++count;
     return count;
   }
+  std::vector<double> lastWritten(const std::string& name) {
+    std::vector<double> values;
+    for (const simhost::DataWrite& write : sim.dataWrites())
+      if (write.name == name) values = write.values;
+    return values;
+  }
   bool waitForFloat(const std::string& name, float value) {
     return sim.runUntil([&] { return sim.getFloat(name) == value; }, kWait);
   }
@@ -82,7 +88,8 @@ TEST_F(ReceiveFromServer, DatagramsForSlots0And19AreWrittenAndSlot20IsDropped) {
                          "flap_ratio", "flap_ratio2", "speedbrake_ratio", "slat_ratio",
                          "wing_sweep", "yolk_pitch", "yolk_roll", "yolk_yaw"};
   for (int i = 0; i < 17; ++i)
-    EXPECT_EQ(sim.getDouble(kPlane + "19_" + reals[i]), (double)(float)atof(fields.texts[i].c_str()))
+    EXPECT_EQ(lastWritten(kPlane + "19_" + reals[i]),
+              std::vector<double>{(float)atof(fields.texts[i].c_str())})
         << reals[i];
   std::vector<float> gear = sim.getFloats(kPlane + "19_gear_deploy");
   for (int i = 0; i < 9; ++i) EXPECT_EQ(gear[i], i + 0.5f);
@@ -116,7 +123,9 @@ TEST_F(ReceiveFromServer, TheSameCellKeepsTheSentFrameAnotherIsConverted) {
     std::string name = kPlane + std::to_string(slot);
     ASSERT_TRUE(server->sendDatagram(
         DatagramFields().with(4, c.latitude).with(5, c.longitude).datagram(slot)));
-    ASSERT_TRUE(waitForFloat(name + "_lat", (float)atof(c.latitude)));
+    ASSERT_TRUE(sim.runUntil(
+        [&] { return lastWritten(name + "_lat") == std::vector<double>{(float)atof(c.latitude)}; },
+        kWait));
     double x = -12.5, y = 310.25, z = 1024;
     if (!c.sendersFrame)
       XPLMWorldToLocal((float)atof(c.latitude), (float)atof(c.longitude), 512.5, &x, &y, &z);

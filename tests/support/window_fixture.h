@@ -104,6 +104,13 @@ class WindowFixture : public Base {
     return "<none>";
   }
 
+  // The active input line without its cursor, "|" or a blank by turns.
+  std::string typedLine() {
+    std::string line = inputLine();
+    if (!line.empty() && (line.back() == '|' || line.back() == ' ')) line.pop_back();
+    return line;
+  }
+
   // Runs for the given simulated seconds; the input line's first text and
   // every change, with the simulated time at which each was first drawn.
   std::vector<std::string> inputLineChanges(double seconds, std::vector<double>* times = nullptr) {
