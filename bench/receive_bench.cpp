@@ -30,13 +30,9 @@
 
 namespace {
 
-sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons((uint16_t)port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
+using testsupport::loopback;
+using testsupport::queuedMemory;
+
 
 // The client's two sockets, open and non-blocking as after a connect, and
 // the server's ends of them.
@@ -86,13 +82,6 @@ struct Link {
     close(serverDatagrams);
   }
 
-  // Bytes the kernel holds for the client's socket.
-  static unsigned queuedMemory(int fd) {
-    unsigned info[16] = {0};
-    socklen_t length = sizeof info;
-    getsockopt(fd, SOL_SOCKET, SO_MEMINFO, info, &length);
-    return info[0];
-  }
   static int streamQueued() {
     int bytes = 0;
     ioctl(client.tcpSocket, FIONREAD, &bytes);

@@ -27,16 +27,11 @@
 namespace {
 
 using testsupport::DatagramFields;
+using testsupport::loopback;
+using testsupport::queuedMemory;
 
 constexpr int kPort = 49556;
 
-sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons((uint16_t)port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
 
 bool readable(int fd, int milliseconds) {
   pollfd entry = {fd, POLLIN, 0};
@@ -53,13 +48,6 @@ bool bindWhenFree(int fd, const sockaddr_in& address) {
   return true;
 }
 
-// Bytes the kernel holds in fd's receive queue, as it counts them.
-unsigned queuedMemory(int fd) {
-  unsigned info[16] = {0};
-  socklen_t length = sizeof info;
-  if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, info, &length) != 0) return 0;
-  return info[0];
-}
 
 class ReceiveLoop : public ::testing::Test {
  protected:
