@@ -142,7 +142,7 @@ TEST_F(ReceiveFromServer, OversizedAndNonFiniteDatagramsAreDropped) {
   oversized += std::string(1401 - oversized.size(), '0');
   ASSERT_TRUE(server->sendDatagram(oversized));
   ASSERT_TRUE(server->sendDatagram(DatagramFields().with(9, "nan").datagram(8)));
-  ASSERT_TRUE(server->sendDatagram(DatagramFields().with(2, "1e999").datagram(8)));
+  ASSERT_TRUE(server->sendDatagram(DatagramFields().with(7, "1e999").datagram(8)));
   ASSERT_TRUE(server->sendDatagram(DatagramFields().with(9, "3").datagram(8)));
   ASSERT_TRUE(waitForFloat(kPlane + "8_psi", 3.0f));
   EXPECT_EQ(writesTo(kPlane + "8_"), 25);
@@ -168,7 +168,7 @@ TEST_F(ReceiveFromServer, EveryCallReads90DatagramsAnd100TimesFromTheStream) {
 }
 
 TEST_F(ReceiveFromServer, CallSignAndAircraftLinesFillThePlaneList) {
-  writeRootFile("Aircraft/Trainer/Trainer_A.acf", "A\n");
+  writeRootFile("Aircraft/Trainer/Trainer_A.ACF", "A\n");
   writeRootFile("Aircraft/Other/Trainer_A.acf", "A\n");
   ASSERT_TRUE(server->sendTcp("4|c|Alpha\r\n4|p|Aircraft/Trainer/Trainer_A.ACF\n"
                               "5|c|BLANK \n5|p|Aircraft/Missing/Ghost.acf\n"
