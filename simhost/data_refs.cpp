@@ -157,6 +157,11 @@ void moduleWrite(DataRefEntry* entry, int offset, const T* values, int count) {
   State& s = state();
   DataWrite write = {entry->name, offset, {}};
   for (int i = 0; i < count; ++i) write.values.push_back((double)values[i]);
+  // A long run writes millions of values: keep the latest ones only, so the
+  // record cannot grow without bound.
+  constexpr size_t kMaxDataWrites = 200000;
+  if (s.dataWrites.size() >= kMaxDataWrites)
+    s.dataWrites.erase(s.dataWrites.begin(), s.dataWrites.begin() + kMaxDataWrites / 2);
   s.dataWrites.push_back(write);
   if (entry->readOnly) {
     diagnose("the module wrote " + entry->name + ", which is read-only");

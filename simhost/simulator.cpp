@@ -45,7 +45,10 @@ long handleIndex(HandleKind kind, const void* handle) {
 
 void diagnose(const std::string& text) {
   State& s = state();
-  s.diagnostics.push_back(text);
+  // Bounded: a module that repeats a mistake every frame must not fill memory.
+  constexpr size_t kMaxDiagnostics = 1000;
+  if (s.diagnostics.size() > kMaxDiagnostics) return;
+  s.diagnostics.push_back(s.diagnostics.size() < kMaxDiagnostics ? text : "further diagnostics dropped");
   if (s.config.echoLogToStderr) fprintf(stderr, "quillsky-sim: %s\n", text.c_str());
 }
 

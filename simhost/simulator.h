@@ -236,7 +236,8 @@ class Simulator {
   void setDouble(const std::string& name, double value);
   void setFloats(const std::string& name, int offset, const std::vector<float>& values);
   void setInts(const std::string& name, int offset, const std::vector<int>& values);
-  const std::vector<DataWrite>& dataWrites() const;   // the module's, in order
+  // The module's, in order; the latest 100,000 to 200,000 in a long run.
+  const std::vector<DataWrite>& dataWrites() const;
   void clearDataWrites();
 
   // ---- Aircraft
@@ -315,6 +316,7 @@ class Simulator {
   const std::vector<std::string>& debugLog() const;     // XPLMDebugString texts
   // The stand-in's complaints: bad handles, unknown names looked up,
   // callbacks into an unloaded module.
+  // The first 1000, then one line saying further ones were dropped.
   const std::vector<std::string>& diagnostics() const;
 
   // ---- Sockets
