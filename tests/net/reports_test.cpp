@@ -20,7 +20,9 @@
 // Allocations made on this program's heap while counting is on. The
 // replacements pair malloc with free, which GCC cannot see through.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-static std::atomic<bool> countingAllocations{false};
+// Only the counting thread's allocations: the test server's thread records
+// the datagrams it receives meanwhile.
+static thread_local bool countingAllocations = false;
 static std::atomic<long> allocationCount{0};
 
 void* operator new(size_t size) {

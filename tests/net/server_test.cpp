@@ -37,6 +37,9 @@ class ServerTest : public ::testing::Test {
                            std::to_string(token) + "|PLANE|/sim/Aircraft/" + callsign + "/" +
                            callsign + ".acf\n";
     EXPECT_TRUE(client->login(token, "user" + std::to_string(token), "", identity));
+    // A report that overtakes its own login is not matched to anyone (a
+    // real client sends the next one a frame later): let the login land.
+    sync(*client, callsign);
     client->sendDatagram(positionReport(token, latitude, longitude, 500, false));
     return client;
   }
