@@ -36,12 +36,27 @@ class ServerTest : public ::testing::Test {
     std::string identity = std::to_string(token) + "|CALLSIGN|" + callsign + "|\n" +
                            std::to_string(token) + "|PLANE|/sim/Aircraft/" + callsign + "/" +
                            callsign + ".acf\n";
+    int loginsBefore = loginsLogged(token);
     EXPECT_TRUE(client->login(token, "user" + std::to_string(token), "", identity));
     // A report that overtakes its own login is not matched to anyone (a
     // real client sends the next one a frame later): let the login land.
-    sync(*client, callsign);
+    waitForLogin(token, loginsBefore);
     client->sendDatagram(positionReport(token, latitude, longitude, 500, false));
     return client;
+  }
+
+  // How often the server has logged the login of user<token>.
+  int loginsLogged(int token) {
+    std::string entry = "user" + std::to_string(token) + " login (token " + std::to_string(token) + ")";
+    std::string log = server.log();
+    int count = 0;
+    for (size_t at = log.find(entry); at != std::string::npos; at = log.find(entry, at + 1)) ++count;
+    return count;
+  }
+  // Waits, without reading the client's lines, until the server took one
+  // more login of user<token>.
+  void waitForLogin(int token, int loginsBefore) {
+    EXPECT_TRUE(testsupport::waitUntil([&] { return loginsLogged(token) > loginsBefore; }, kDeadline));
   }
 
   // Sends a chat line and waits for its echo: every line the server queued
@@ -228,6 +243,7 @@ TEST_F(ServerTest, CrewMemberRidesInItsPilotsSlotZeroAndIsShownToNobody) {
   auto observer = join(30, "OBS", 47.1, 8.0);
   RawClient crew;
   ASSERT_TRUE(crew.login(20, "user20", "", "20|VOCALLSIGN|CREW|\n"));
+  waitForLogin(20, 0);  // before the report that gives the crew's address
   crew.sendDatagram(positionReport(20, 33.25, 8.0, 500, true));
   ASSERT_TRUE(crew.waitForLine("0|p|Aircraft/PILOT/PILOT.acf", kDeadline));
   pilot->sendDatagram(positionReport(10, 47.01, 8.0, 600, false));
