@@ -23,6 +23,7 @@
 #include "simhost/simulator.h"
 #include "support/port_lock.h"
 #include "support/position_datagram.h"
+#include "support/sim_fixture.h"
 
 namespace {
 
@@ -155,12 +156,7 @@ class ReceiveLoop : public ::testing::Test {
 
   // The values of the module's latest write through the reference name;
   // the simulator keeps none for its read-only references.
-  std::vector<double> lastWritten(const std::string& name) {
-    std::vector<double> values;
-    for (const simhost::DataWrite& write : sim.dataWrites())
-      if (write.name == name) values = write.values;
-    return values;
-  }
+  std::vector<double> lastWritten(const std::string& name) { return lastWrittenValues(sim, name); }
 
   std::unique_ptr<testsupport::PortLock> portLock;
   simhost::Simulator& sim = simhost::simulator();

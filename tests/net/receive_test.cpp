@@ -36,18 +36,8 @@ class ReceiveFromServer : public ServerFixture {
     return nullptr;
   }
   // Module writes through references whose names start with prefix.
-  int writesTo(const std::string& prefix) {
-    int count = 0;
-    for (const simhost::DataWrite& write : sim.dataWrites())
-      if (write.name.compare(0, prefix.size(), prefix) == 0) ++count;
-    return count;
-  }
-  std::vector<double> lastWritten(const std::string& name) {
-    std::vector<double> values;
-    for (const simhost::DataWrite& write : sim.dataWrites())
-      if (write.name == name) values = write.values;
-    return values;
-  }
+  int writesTo(const std::string& prefix) { return writesStartingWith(sim, prefix); }
+  std::vector<double> lastWritten(const std::string& name) { return lastWrittenValues(sim, name); }
   bool waitForFloat(const std::string& name, float value) {
     return sim.runUntil([&] { return sim.getFloat(name) == value; }, kWait);
   }

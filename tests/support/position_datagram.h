@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "host/sockets.h"
+
 namespace testsupport {
 
 // 127.0.0.1 at port (0: one of the kernel's choosing).
 inline sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons((uint16_t)port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  sockaddr_in address;
+  makeServerAddress(&address, "127.0.0.1", port);
   return address;
 }
 

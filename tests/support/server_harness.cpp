@@ -9,6 +9,7 @@
 
 #include <chrono>
 
+#include "host/sockets.h"
 #include "net/md5.h"
 
 namespace testsupport {
@@ -16,10 +17,8 @@ namespace testsupport {
 namespace {
 
 sockaddr_in harnessAddress() {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(kHarnessPort);
-  inet_pton(AF_INET, kHarnessAddress, &address.sin_addr);
+  sockaddr_in address;
+  makeServerAddress(&address, kHarnessAddress, kHarnessPort);
   return address;
 }
 
@@ -94,9 +93,8 @@ std::string ServerProcess::log() const { return readWholeFile(folder_ + "/stderr
 
 RawClient::RawClient() {
   udp_ = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  inet_pton(AF_INET, kHarnessAddress, &local.sin_addr);
+  sockaddr_in local;
+  makeServerAddress(&local, kHarnessAddress, 0);  // a port of the kernel's choosing
   bind(udp_, reinterpret_cast<sockaddr*>(&local), sizeof local);
 }
 

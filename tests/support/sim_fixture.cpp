@@ -47,3 +47,17 @@ std::string SimFixture::readRootFile(const std::string& relativePath) {
   content << in.rdbuf();
   return content.str();
 }
+
+std::vector<double> lastWrittenValues(const simhost::Simulator& sim, const std::string& name) {
+  std::vector<double> values;
+  for (const simhost::DataWrite& write : sim.dataWrites())
+    if (write.name == name) values = write.values;
+  return values;
+}
+
+int writesStartingWith(const simhost::Simulator& sim, const std::string& prefix) {
+  int count = 0;
+  for (const simhost::DataWrite& write : sim.dataWrites())
+    if (write.name.compare(0, prefix.size(), prefix) == 0) ++count;
+  return count;
+}

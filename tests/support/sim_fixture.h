@@ -5,10 +5,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "simhost/simulator.h"
+
+// The values of the module's latest write through the reference name;
+// empty when it wrote none (the simulator keeps no values of its read-only
+// references, so this is how a test sees what went there).
+std::vector<double> lastWrittenValues(const simhost::Simulator& sim, const std::string& name);
+// How many writes the module made through references whose names start
+// with prefix.
+int writesStartingWith(const simhost::Simulator& sim, const std::string& prefix);
 
 class SimFixture : public ::testing::Test {
  protected:
