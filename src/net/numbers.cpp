@@ -67,6 +67,32 @@ bool overflows(const char* p, const char* end, bool hex) {
   return (hex ? position * 4 : position) + exponent > 0;
 }
 
+// The end of the longest numeral at p: mantissa digits with at most one
+// point, then an exponent only when a single sign at most and a digit follow
+// its letter. Returns p when the mantissa has no digit (no numeral, or "inf"
+// and "nan", which from_chars reads by itself). libstdc++'s hexadecimal
+// from_chars takes "p+-1" as an exponent, which atof does not, so the range
+// it sees ends here.
+const char* numeralEnd(const char* p, const char* end, bool hex) {
+  auto isMantissaDigit = hex ? isHexDigit : isDigit;
+  const char* start = p;
+  bool anyDigit = false, afterPoint = false;
+  for (; p != end && (isMantissaDigit(*p) || (*p == '.' && !afterPoint)); ++p) {
+    if (*p == '.') afterPoint = true;
+    else anyDigit = true;
+  }
+  if (!anyDigit) return start;
+  if (p != end && (*p == (hex ? 'p' : 'e') || *p == (hex ? 'P' : 'E'))) {
+    const char* exponent = p + 1;
+    if (exponent != end && (*exponent == '+' || *exponent == '-')) ++exponent;
+    if (exponent != end && isDigit(*exponent)) {
+      p = exponent;
+      while (p != end && isDigit(*p)) ++p;
+    }
+  }
+  return p;
+}
+
 }  // namespace
 
 float parseReal(std::string_view text) {
@@ -82,6 +108,8 @@ float parseReal(std::string_view text) {
   // "0x" prefix, so both are peeled off here and the sign applied after.
   bool hex = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
   const char* digits = hex ? p + 2 : p;
+  const char* numeral = numeralEnd(digits, end, hex);
+  if (numeral != digits) end = numeral;
   double value = 0;
   auto result = std::from_chars(digits, end, value,
                                 hex ? std::chars_format::hex : std::chars_format::general);
