@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "messages.h"
-#include "net/md5.h"
 #include "net/numbers.h"
+#include "net/wire.h"
 #include "views.h"
 
 namespace {
@@ -79,10 +79,8 @@ void login(Server& server, Player& player, const ClientLine& line) {
     auto user = server.users.find(player.userID);
     bool accepted = false;
     if (user != server.users.end()) {
-      std::string input = std::to_string(line.token) + player.userID + user->second;
-      char expected[33];
-      md5Hex(input.data(), static_cast<int>(input.size()), expected);
-      accepted = strncasecmp(expected, line.digest.data(), 32) == 0;
+      std::string expected = loginDigest(line.token, player.userID, user->second);
+      accepted = strncasecmp(expected.c_str(), line.digest.data(), 32) == 0;
     }
     if (!accepted) {
       logLine(describePlayer(player) + " login refused");

@@ -23,8 +23,6 @@
 #include <string>
 
 #include "host/sockets.h"
-#include "net/md5.h"
-#include "net/numbers.h"
 #include "net/wire.h"
 #include "shell/client_state.h"
 
@@ -71,17 +69,6 @@ void closeConnectionSockets() {
   client.connected = 0;
 }
 
-std::string loginDigest() {
-  // Token digits, user ID and password, with nothing between them.
-  std::string input;
-  appendInteger(input, "", client.clientToken);
-  input += client.userID;
-  input += client.password;
-  char hex[33];
-  md5Hex(input.data(), (int)input.size(), hex);
-  return std::string(hex, 32);
-}
-
 }  // namespace
 
 int sendStreamMessage(const std::string& message) {
@@ -113,7 +100,7 @@ int connectToServer() {
   setNonBlocking(client.tcpSocket);
 
   // After a failed connect this send fails too, and the attempt ends here.
-  if (sendStreamMessage(buildLogin(client.clientToken, client.userID, loginDigest())) > 0) {
+  if (sendStreamMessage(buildLogin(client.clientToken, client.userID, loginDigest(client.clientToken, client.userID, client.password))) > 0) {
     client.connected = 1;
     client.statusText = kStatusOpen;
   } else {

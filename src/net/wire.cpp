@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <string.h>
 
+#include "net/md5.h"
 #include "text/pattern.h"
 
 namespace {
@@ -73,6 +74,16 @@ std::string buildLogin(int token, std::string_view userID, std::string_view dige
   message.append(digestHex);
   message.append("|\n");
   return message;
+}
+
+std::string loginDigest(int token, std::string_view userID, std::string_view password) {
+  std::string input;
+  appendInteger(input, "", token);
+  input.append(userID);
+  input.append(password);
+  char hex[33];
+  md5Hex(input.data(), static_cast<int>(input.size()), hex);
+  return std::string(hex, 32);
 }
 
 std::string buildClosingNotice(int token) {

@@ -16,6 +16,10 @@ constexpr int kDatagramFieldCount = 40;    // fields of a position datagram
 
 // ---- Messages from the client. Each is built whole; TCP ones end in "\n".
 std::string buildLogin(int token, std::string_view userID, std::string_view digestHex);
+// The digest a login carries and the server checks: the MD5 of the token's
+// digits, the user ID and the password, with nothing between them, as 32
+// lower-case hexadecimal digits.
+std::string loginDigest(int token, std::string_view userID, std::string_view password);
 std::string buildClosingNotice(int token);
 std::string buildAircraftReport(int token, std::string_view aircraftPath);
 std::string buildCallsignReport(int token, std::string_view callsign, int viewOnly);

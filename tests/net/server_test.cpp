@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "net/wire.h"
 #include "support/server_harness.h"
 
 using testsupport::positionReport;
@@ -284,7 +285,7 @@ TEST_F(ServerTest, MalformedInputIsIgnoredAndCounted) {
       "12345678901|MESSAGE|token too long",
       "100|CALLSIGN|no closing bar",
       "100|WHAT|unknown tag",
-      "100|Opening Connection|alpha|" + testsupport::loginDigest(100, "alpha", "") + "|",  // a second login
+      "100|Opening Connection|alpha|" + loginDigest(100, "alpha", "") + "|",  // a second login
   };
   int round = 0;
   for (const std::string& bad : badLines) {

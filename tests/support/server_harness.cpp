@@ -10,7 +10,7 @@
 #include <chrono>
 
 #include "host/sockets.h"
-#include "net/md5.h"
+#include "net/wire.h"
 
 namespace testsupport {
 
@@ -113,8 +113,7 @@ bool RawClient::login(int token, const std::string& userID, const std::string& p
                       const std::string& more) {
   token_ = token;
   if (!connect()) return false;
-  sendTcp(std::to_string(token) + "|Opening Connection|" + userID + "|" +
-          loginDigest(token, userID, password) + "|\n" + more);
+  sendTcp(buildLogin(token, userID, loginDigest(token, userID, password)) + more);
   return true;
 }
 
@@ -197,13 +196,6 @@ void RawClient::closeTcp() {
   if (tcp_ >= 0) close(tcp_);
   tcp_ = -1;
   closed_ = true;
-}
-
-std::string loginDigest(int token, const std::string& userID, const std::string& password) {
-  std::string input = std::to_string(token) + userID + password;
-  char hex[33];
-  md5Hex(input.data(), static_cast<int>(input.size()), hex);
-  return std::string(hex, 32);
 }
 
 std::string positionReport(int token, double latitude, double longitude, double elevation,

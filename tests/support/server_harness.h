@@ -77,8 +77,6 @@ class RawClient {
   std::vector<std::string> lines_;
 };
 
-// The digest a client sends: MD5 of the decimal token, user ID and password.
-std::string loginDigest(int token, const std::string& userID, const std::string& password);
 // A position report with 42 fields: latitude, longitude and elevation as
 // given, field n = "n" for the others (light fields single digits).
 std::string positionReport(int token, double latitude, double longitude, double elevation,
