@@ -5,7 +5,6 @@
 #include "net/receive.h"
 
 #include <math.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include <string_view>
@@ -29,18 +28,13 @@ const char kBlankIndicator[] = "  ";
 constexpr int kFirstGearField = 18;
 constexpr int kFirstLightField = 28;
 constexpr int kFirstThrottleField = 33;
-constexpr int kGearValuesWritten = 9;  // the 10th gear value never reaches the simulator
 
 std::string_view field(const PositionDatagram& datagram, int number) {
   return datagram.fields[number - 1];
 }
 
-// A light switch: one decimal digit, as the datagram's pattern ensures.
-int parseSwitch(std::string_view text) {
-  char digits[8] = {0};
-  memcpy(digits, text.data(), text.size() < sizeof digits - 1 ? text.size() : sizeof digits - 1);
-  return (int)strtol(digits, nullptr, 10);
-}
+// A light switch: exactly one ASCII digit, as the datagram's pattern ensures.
+int parseSwitch(std::string_view text) { return text[0] - '0'; }
 
 bool allFinite(const float* values, int count) {
   for (int i = 0; i < count; ++i)
@@ -91,7 +85,8 @@ bool fillSlot(PlaneSlot& slot, const PositionDatagram& datagram, float ownLatitu
                            next.slatRatio, next.wingSweep, next.yokePitch, next.yokeRoll,
                            next.yokeYaw};
   if (!allFinite(scalars, sizeof scalars / sizeof scalars[0]) ||
-      !allFinite(next.gearDeploy, kGearValuesWritten) || !allFinite(next.throttle, 8))
+      !allFinite(next.gearDeploy, kGearValuesWritten) ||
+      !allFinite(next.throttle, kThrottleValuesWritten))
     return false;
   slot = next;
   return true;
@@ -113,7 +108,7 @@ void handleDatagram(const char* data, int length, float ownLatitude, float ownLo
 // ---- Stream lines.
 
 void showMessageLine(std::string_view text) {
-  client.messageCountdown = 9;
+  client.messageCountdown = kMessageCountdownSeconds;
   // Move every line up by one; the oldest one's storage takes the new text.
   for (int i = 0; i + 1 < kMessageLineCount; ++i)
     client.messageLines[i].swap(client.messageLines[i + 1]);
@@ -193,8 +188,8 @@ float receiveLoop(float, float, int, void*) {
   // The user's position serves every datagram of this call.
   float ownLatitude = XPLMGetDataf(client.ownAircraftRefs.latitude);
   float ownLongitude = XPLMGetDataf(client.ownAircraftRefs.longitude);
-  // The sockets are open exactly while connected. Other handles are -1 or
-  // 0, and 0 is standard input on POSIX: never read from them.
+  // The sockets are open exactly while connected; otherwise they are
+  // closed handles, never to be read.
   bool socketsOpen = client.connected != 0;
 
   client.udpTxIndicator = kBlankIndicator;

@@ -15,6 +15,8 @@
 #include "sim/plane_slot.h"
 
 constexpr int kMessageLineCount = 14;
+// Seconds a received or sent message keeps the message window up.
+constexpr int kMessageCountdownSeconds = 9;
 
 // Data references of the user's own aircraft, looked up at start.
 struct OwnAircraftRefs {
@@ -80,7 +82,7 @@ struct ClientState {
   int messageWindowOpen = 0;       // the user keeps the message window open (Tab)
   int chatActive = 0;              // the chat input line has the focus
   int cursorBlink = 0;             // phase of the blinking cursor
-  int messageCountdown = 0;        // whole seconds a message keeps the window up; 9 per message
+  int messageCountdown = 0;        // whole seconds a message keeps the window up
   int messageCountdownActive = 0;  // the countdown ran at its last tick
   float messageWindowAlpha = 0.0f; // 0..0.69; a hair below 0 after a fade-out
   int dragOffsetX = 0, dragOffsetY = 0;  // mouse minus the window's left and top at mouse-down

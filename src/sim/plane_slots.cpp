@@ -74,11 +74,6 @@ const SlotFloat kSlotFloats[] = {
     {&PlaneSlot::yokeYawRef, &PlaneSlot::yokeYaw},
 };
 
-// The simulator takes 9 gear values; the 10th of a position message stays
-// in the slot only.
-constexpr int kGearValuesWritten = 9;
-constexpr int kThrottleValuesWritten = 8;
-
 }  // namespace
 
 void findDataRefs(PlaneSlot& slot, int slotNumber) {

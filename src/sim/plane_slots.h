@@ -8,3 +8,8 @@
 void findDataRefs(PlaneSlot& slot, int slotNumber);
 // Writes the 18 floats, gear 0..8, throttle 0..7 and the five lights.
 void writeToSim(const PlaneSlot& slot);
+
+// The simulator takes 9 gear values; the 10th of a position message stays
+// in the slot only.
+constexpr int kGearValuesWritten = 9;
+constexpr int kThrottleValuesWritten = 8;

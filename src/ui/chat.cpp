@@ -22,8 +22,6 @@ constexpr signed char kReturn = 13;
 constexpr signed char kDelete = 127;
 constexpr signed char kFirstPrintable = 32;
 
-constexpr int kMessageCountdownSeconds = 9;
-
 bool isKeyDown(int flags) { return (flags & xplm_DownFlag) != 0; }
 
 // Sends the chat line while connected. A send that fails outright leaves

@@ -4,12 +4,12 @@
 // three timers (cursor blink, message countdown, fade).
 #include "ui/overlay.h"
 
-#include <charconv>
 #include <string>
 
 #include "host/opengl.h"
 #include "host/xplm_display.h"
 #include "host/xplm_graphics.h"
+#include "net/numbers.h"
 #include "shell/client_state.h"
 
 namespace {
@@ -42,12 +42,6 @@ constexpr int kFirstListedSlot = 1;     // slot 0 is the user's own aircraft
 // does not allocate once it has grown to the longest line.
 std::string lineBuffer;
 
-void appendDecimal(std::string& text, int value) {
-  char digits[16];
-  auto result = std::to_chars(digits, digits + sizeof digits, value);
-  text.append(digits, result.ptr);
-}
-
 void drawText(float* rgb, int x, int y, const std::string& text, int* wrapWidth) {
   XPLMDrawString(rgb, x, y, text.c_str(), wrapWidth, xplmFont_Basic);
 }
@@ -66,7 +60,7 @@ void drawPlaneList(int left, int top, int right, int bottom) {
 
   for (int i = kFirstListedSlot; i < kPlaneSlotCount; ++i) {
     lineBuffer.clear();
-    appendDecimal(lineBuffer, i);
+    appendInteger(lineBuffer, "", i);
     lineBuffer += ": ";
     lineBuffer += client.slotCallsigns[i];
     lineBuffer += ' ';
@@ -93,7 +87,7 @@ void drawMessageWindow(int left, int top, int right, int bottom) {
   // Seconds left before a message-raised window fades out, 9 down to 1.
   if (!client.messageWindowOpen) {
     lineBuffer.clear();
-    appendDecimal(lineBuffer, client.messageCountdown + 1);
+    appendInteger(lineBuffer, "", client.messageCountdown + 1);
     drawText(kYellow, right - kCountdownInset, bottom + kCountdownRise, lineBuffer, nullptr);
   }
 }

@@ -42,7 +42,7 @@ XPWidgetID* const kCrewWidgetsSoloOrder[] = {
 // Indexed by cockpitPosition.
 XPWidgetID* const kPositionButtons[] = {&client.pilotButton, &client.coPilotButton,
                                         &client.navigatorButton, &client.flightEngineerButton};
-constexpr int kPositionCount = 4;
+constexpr int kPositionCount = sizeof kPositionButtons / sizeof kPositionButtons[0];
 
 void setVisible(XPWidgetID widget, bool visible) {
   if (visible) {
