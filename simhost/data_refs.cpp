@@ -19,7 +19,6 @@ namespace simhost {
 
 namespace {
 
-constexpr int kMultiplayerAircraft = 19;
 constexpr double kEarthRadius = 6378137.0;  // metres
 constexpr double kRadiansPerDegree = M_PI / 180.0;
 
@@ -221,6 +220,10 @@ void moveUserAircraft(State& s, double seconds) {
   scalar(s, "sim/flightmodel/position/psi") = (float)s.config.headingDegrees;
 }
 
+char separatorCharacter(const State& s) {
+  return s.config.directorySeparator.empty() ? '/' : s.config.directorySeparator[0];
+}
+
 std::string userAircraftPath(const State& s) {
   auto model = s.models.find(0);
   std::string path;
@@ -232,7 +235,7 @@ std::string userAircraftPath(const State& s) {
     path = aircraft.lexically_normal().string();
     // Other platforms' full paths: a drive or a volume name ahead of the
     // folders, their separator between them.
-    char separator = s.config.directorySeparator.empty() ? '/' : s.config.directorySeparator[0];
+    char separator = separatorCharacter(s);
     if (separator != '/') {
       for (char& c : path)
         if (c == '/') c = separator;

@@ -456,7 +456,7 @@ void XPLMSetAircraftModel(int index, const char* path) {
 void XPLMGetNthAircraftModel(int index, char* fileName, char* path) {
   State& s = state();
   std::string full = index == 0 ? simhost::userAircraftPath(s) : simhost::simulator().aircraftModel(index);
-  char separator = s.config.directorySeparator.empty() ? '/' : s.config.directorySeparator[0];
+  char separator = simhost::separatorCharacter(s);
   size_t last = full.find_last_of(separator);
   simhost::copyText(fileName, kAircraftFileNameSize, last == std::string::npos ? full : full.substr(last + 1));
   simhost::copyText(path, kAircraftPathSize, full);

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -28,11 +27,6 @@ struct Options {
   std::string script;
 };
 
-bool number(const std::string& text, double* value) {
-  auto result = std::from_chars(text.data(), text.data() + text.size(), *value);
-  return result.ec == std::errc() && result.ptr == text.data() + text.size();
-}
-
 // Numbers separated by one character, e.g. "1024x768" or "47.5,-122.3,100".
 bool numberList(const std::string& text, char separator, size_t count, double* values) {
   std::vector<std::string> parts;
@@ -41,7 +35,7 @@ bool numberList(const std::string& text, char separator, size_t count, double* v
   while (std::getline(in, part, separator)) parts.push_back(part);
   if (parts.size() != count) return false;
   for (size_t i = 0; i < count; ++i)
-    if (!number(parts[i], &values[i])) return false;
+    if (!simhost::parseNumber(parts[i], &values[i])) return false;
   return true;
 }
 
@@ -76,10 +70,10 @@ bool parseOptions(int argc, char** argv, Options* options, std::string* error) {
     else if (option == "--script") options->script = value;
     else if (option == "--aircraft") config.aircraftPath = value;
     else if (option == "--separator") ok = !value.empty() && value.size() < 8 && (config.directorySeparator = value, true);
-    else if (option == "--seconds") ok = number(value, &options->seconds) && options->seconds >= 0;
-    else if (option == "--fps") ok = number(value, numbers) && numbers[0] >= 1 && numbers[0] <= 10000 && (config.fps = (int)numbers[0], true);
-    else if (option == "--heading") ok = number(value, &config.headingDegrees);
-    else if (option == "--speed") ok = number(value, &config.speedMetresPerSecond);
+    else if (option == "--seconds") ok = simhost::parseNumber(value, &options->seconds) && options->seconds >= 0;
+    else if (option == "--fps") ok = simhost::parseNumber(value, numbers) && numbers[0] >= 1 && numbers[0] <= 10000 && (config.fps = (int)numbers[0], true);
+    else if (option == "--heading") ok = simhost::parseNumber(value, &config.headingDegrees);
+    else if (option == "--speed") ok = simhost::parseNumber(value, &config.speedMetresPerSecond);
     else if (option == "--screen") {
       ok = numberList(value, 'x', 2, numbers) && numbers[0] >= 1 && numbers[1] >= 1;
       if (ok) config.screenWidth = (int)numbers[0], config.screenHeight = (int)numbers[1];

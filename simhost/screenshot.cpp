@@ -31,7 +31,6 @@ namespace {
 
 constexpr double kFontSize = 11.0;       // pixels; near the basic font's
 constexpr double kWrappedLineStep = 13.0; // pixels between wrapped lines
-constexpr int kMultiplayerAircraft = 19;
 constexpr double kMinimumMapExtent = 400.0;  // metres shown at least across
 constexpr double kMapFill = 0.8;             // share of the screen the marks span
 

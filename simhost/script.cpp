@@ -91,18 +91,6 @@ std::string withoutComment(const std::string& line) {
   return line;
 }
 
-bool parseNumber(const std::string& text, double* value) {
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(text.data(), end, *value);
-  return result.ec == std::errc() && result.ptr == end;
-}
-
-bool parseInteger(const std::string& text, int* value) {
-  const char* end = text.data() + text.size();
-  auto result = std::from_chars(text.data(), end, *value);
-  return result.ec == std::errc() && result.ptr == end;
-}
-
 // The character code of a key name.
 bool keyCode(const std::string& name, char* code) {
   if (name == "Tab") *code = 9;
@@ -146,7 +134,7 @@ bool parseArguments(ScriptVerb verb, LineReader& reader, std::vector<std::string
         *error = "mouse takes down, drag or up, not " + a;
         return false;
       }
-      if (!parseInteger(b, &x) || !parseInteger(c, &y)) {
+      if (!parseNumber(b, &x) || !parseNumber(c, &y)) {
         *error = "mouse needs whole pixel coordinates";
         return false;
       }

@@ -3,6 +3,7 @@
 // before the run; running acts on the simulator as a user would.
 #pragma once
 
+#include <charconv>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -17,6 +18,14 @@ struct ScriptAction {
   ScriptVerb verb;
   std::vector<std::string> args;   // as the verb takes them, quotes removed
 };
+
+// The whole text as a number of type T: no locale, no blanks, no "+".
+template <typename T>
+bool parseNumber(const std::string& text, T* value) {
+  const char* end = text.data() + text.size();
+  auto result = std::from_chars(text.data(), end, *value);
+  return result.ec == std::errc() && result.ptr == end;
+}
 
 // Parses a whole script; false with "line N: reason" in *error.
 bool parseScript(const std::string& text, std::vector<ScriptAction>* actions, std::string* error);

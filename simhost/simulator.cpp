@@ -130,9 +130,7 @@ void callFlightLoops(State& s) {
     e = &s.flightLoops[i];  // the callback may have registered others
     if (!e->removed) scheduleFlightLoop(s, *e, next);
   }
-  s.flightLoops.erase(std::remove_if(s.flightLoops.begin(), s.flightLoops.end(),
-                                     [](const FlightLoopEntry& e) { return e.removed; }),
-                      s.flightLoops.end());
+  std::erase_if(s.flightLoops, [](const FlightLoopEntry& e) { return e.removed; });
 }
 
 void callDrawPhase(State& s, int phase) {

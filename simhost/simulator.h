@@ -37,6 +37,9 @@
 
 namespace simhost {
 
+// Multiplayer aircraft the simulator offers, numbered 1 to this.
+constexpr int kMultiplayerAircraft = 19;
+
 // ---- Configuration (set before loading; reset() restores these defaults).
 struct Config {
   std::string rootFolder = ".";        // the simulator's working folder

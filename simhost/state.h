@@ -119,6 +119,8 @@ void moveUserAircraft(State& s, double seconds);
 void scheduleFlightLoop(State& s, FlightLoopEntry& e, float interval);
 void diagnose(const std::string& text);
 std::string userAircraftPath(const State& s);
+// The configured directory separator's character ('/' when none is set).
+char separatorCharacter(const State& s);
 
 // Handles: a kind in the top bits and index + 1 below, so null is never a
 // valid handle and a handle of one kind is never taken for another.
