@@ -34,63 +34,56 @@ namespace {
 bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isHexDigit(char c) { return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 bool isSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool startsInfinityOrNan(char c) { return c == 'i' || c == 'I' || c == 'n' || c == 'N'; }
 
-// For a numeral that from_chars found out of range: whether its magnitude is
-// above one (an overflow, infinity) rather than below (an underflow, zero).
-// The numeral's leading digit position plus its exponent decides; out of
-// range lies hundreds of decades away from one, so the estimate is safe.
-bool overflows(const char* p, const char* end, bool hex) {
+// The longest numeral at the front of a text, as atof reads it.
+struct Numeral {
+  const char* end;      // the start when the mantissa has no digit
+  long long magnitude;  // > 0 when the value is above one (in bits for hex)
+};
+
+// Mantissa digits with at most one point, then an exponent only when a
+// single sign at most and a digit follow its letter. libstdc++'s
+// hexadecimal from_chars takes "p+-1" as an exponent, which atof does not,
+// so from_chars is only ever given the range found here.
+//
+// The magnitude is the leading non-zero digit's place plus the exponent: it
+// tells an overflow from an underflow when from_chars finds the value out
+// of range, which lies hundreds of decades away from one either way.
+Numeral scanNumeral(const char* p, const char* end, bool hex) {
   auto isMantissaDigit = hex ? isHexDigit : isDigit;
-  long long position = 0;  // of the first non-zero digit, relative to the point
-  bool seenNonZero = false, afterPoint = false;
+  const char* start = p;
+  long long place = 0;  // of the first non-zero digit, relative to the point
+  bool anyDigit = false, seenNonZero = false, afterPoint = false;
   for (; p != end && (isMantissaDigit(*p) || (*p == '.' && !afterPoint)); ++p) {
     if (*p == '.') {
       afterPoint = true;
-    } else if (*p != '0' && !seenNonZero) {
+      continue;
+    }
+    anyDigit = true;
+    if (*p != '0' && !seenNonZero) {
       seenNonZero = true;
-      if (afterPoint) position -= 1;
+      if (afterPoint) place -= 1;
     } else if (!seenNonZero && afterPoint) {
-      position -= 1;
+      place -= 1;
     } else if (seenNonZero && !afterPoint) {
-      position += 1;
+      place += 1;
     }
   }
+  if (!anyDigit) return {start, 0};
   long long exponent = 0;
   if (p != end && (*p == (hex ? 'p' : 'e') || *p == (hex ? 'P' : 'E'))) {
-    ++p;
-    bool negative = p != end && *p == '-';
-    if (p != end && (*p == '-' || *p == '+')) ++p;
-    for (; p != end && isDigit(*p); ++p)
-      if (exponent < 1000000000) exponent = exponent * 10 + (*p - '0');
-    if (negative) exponent = -exponent;
-  }
-  return (hex ? position * 4 : position) + exponent > 0;
-}
-
-// The end of the longest numeral at p: mantissa digits with at most one
-// point, then an exponent only when a single sign at most and a digit follow
-// its letter. Returns p when the mantissa has no digit (no numeral, or "inf"
-// and "nan", which from_chars reads by itself). libstdc++'s hexadecimal
-// from_chars takes "p+-1" as an exponent, which atof does not, so the range
-// it sees ends here.
-const char* numeralEnd(const char* p, const char* end, bool hex) {
-  auto isMantissaDigit = hex ? isHexDigit : isDigit;
-  const char* start = p;
-  bool anyDigit = false, afterPoint = false;
-  for (; p != end && (isMantissaDigit(*p) || (*p == '.' && !afterPoint)); ++p) {
-    if (*p == '.') afterPoint = true;
-    else anyDigit = true;
-  }
-  if (!anyDigit) return start;
-  if (p != end && (*p == (hex ? 'p' : 'e') || *p == (hex ? 'P' : 'E'))) {
-    const char* exponent = p + 1;
-    if (exponent != end && (*exponent == '+' || *exponent == '-')) ++exponent;
-    if (exponent != end && isDigit(*exponent)) {
-      p = exponent;
-      while (p != end && isDigit(*p)) ++p;
+    const char* q = p + 1;
+    bool negative = q != end && *q == '-';
+    if (q != end && (*q == '-' || *q == '+')) ++q;
+    if (q != end && isDigit(*q)) {
+      for (; q != end && isDigit(*q); ++q)
+        if (exponent < 1000000000) exponent = exponent * 10 + (*q - '0');
+      if (negative) exponent = -exponent;
+      p = q;
     }
   }
-  return p;
+  return {p, (hex ? place * 4 : place) + exponent};
 }
 
 }  // namespace
@@ -104,26 +97,23 @@ float parseReal(std::string_view text) {
     negative = *p == '-';
     ++p;
   }
-  // from_chars takes neither a sign before "inf" or "nan" after a "+" nor a
-  // "0x" prefix, so both are peeled off here and the sign applied after.
+  // from_chars takes no "0x" prefix, so it is peeled off here, as the sign
+  // is, and the sign applied after.
   bool hex = end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
   const char* digits = hex ? p + 2 : p;
-  const char* numeral = numeralEnd(digits, end, hex);
-  if (numeral != digits) end = numeral;
+  Numeral numeral = scanNumeral(digits, end, hex);
   double value = 0;
-  auto result = std::from_chars(digits, end, value,
-                                hex ? std::chars_format::hex : std::chars_format::general);
-  // A second sign is no numeral for atof, though from_chars would take it;
-  // nor is "inf" or "nan" after "0x".
-  if (digits != end && (*digits == '-' || (hex && !isHexDigit(*digits) && *digits != '.')))
-    result.ec = std::errc::invalid_argument;
-  if (result.ec == std::errc::result_out_of_range) {
-    value = overflows(digits, end, hex) ? std::numeric_limits<double>::infinity() : 0.0;
-  } else if (result.ec != std::errc()) {
-    // No numeral: a bare "0x" still reads as its 0, signed; anything else as
-    // an unsigned 0, as atof gives when it converts nothing.
-    if (!hex) return 0.0f;
-    value = 0;
+  if (numeral.end != digits) {
+    auto result = std::from_chars(digits, numeral.end, value,
+                                  hex ? std::chars_format::hex : std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+      value = numeral.magnitude > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (!hex) {
+    // No digits: "inf", "infinity" or "nan" (from_chars reads those), or no
+    // numeral at all, which atof gives as an unsigned 0. A bare "0x" reads
+    // as its 0, signed.
+    if (digits == end || !startsInfinityOrNan(*digits)) return 0.0f;
+    if (std::from_chars(digits, end, value).ec != std::errc()) return 0.0f;
   }
   return static_cast<float>(negative ? -value : value);
 }
