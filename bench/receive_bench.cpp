@@ -27,6 +27,7 @@
 #include "shell/client_state.h"
 #include "simhost/simulator.h"
 #include "support/position_datagram.h"
+#include "support/test_sockets.h"
 
 namespace {
 

@@ -15,14 +15,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/sockets.h"
 #include "net/wire.h"
 #include "simhost/simulator.h"
+#include "support/files.h"
 #include "support/test_server.h"
 
 namespace {
@@ -74,15 +73,12 @@ struct Session {
   Session() {
     simhost::Simulator& sim = simhost::simulator();
     udpSink = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in address;
-    makeServerAddress(&address, testsupport::kTestServerAddress, testsupport::kTestServerPort);
+    sockaddr_in address = testsupport::testServerAddress();
     if (!listener.ok() || bind(udpSink, (const sockaddr*)&address, sizeof address) != 0) return;
 
-    char pattern[] = "/tmp/quillsky-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) return;
-    root = pattern;
-    std::filesystem::create_directories(root + "/Resources/plugins");
-    std::ofstream(root + "/Resources/plugins/qsprefs.txt") << "connectAtStartup=1;";
+    root = testsupport::makeTemporaryFolder("quillsky-bench");
+    if (root.empty()) return;
+    testsupport::writeWholeFile(root + "/Resources/plugins/qsprefs.txt", "connectAtStartup=1;");
     if (chdir(root.c_str()) != 0) return;
     sim.reset();
     sim.config().rootFolder = root;
@@ -97,7 +93,7 @@ struct Session {
     std::string error;
     simhost::simulator().stopAndUnload(&error);
     close(udpSink);
-    if (!root.empty()) std::filesystem::remove_all(root);
+    testsupport::removeFolder(root);
   }
 };
 
@@ -127,8 +123,7 @@ void bareSendOfTheSameSize(benchmark::State& state) {
   }
   std::string datagram(typicalReportLength(), '7');
   SocketHandle socket = openDatagramSocket();
-  sockaddr_in address;
-  makeServerAddress(&address, testsupport::kTestServerAddress, testsupport::kTestServerPort);
+  sockaddr_in address = testsupport::testServerAddress();
   for (auto _ : state)
     benchmark::DoNotOptimize(sendToAddress(socket, datagram.data(), (int)datagram.size(), &address));
   closeSocket(socket);

@@ -1,14 +1,10 @@
 // The stand-in's picture of the screen, and the quillsky-sim script actions
 // that print a window's strings and take a screenshot.
 #include <cairo.h>
-#include <stdio.h>
 #include <stdlib.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include "simhost/screenshot.h"
+#include "support/files.h"
+#include "support/process_runner.h"
 #include "support/window_fixture.h"
 
 namespace {
@@ -107,29 +105,21 @@ TEST_F(ScreenshotTest, UnwritablePathIsReported) {
 // The command line as a user runs it: print actions write the strings each
 // window drew, top to bottom; the screenshot action writes a PNG.
 TEST(SimulatorScriptTest, PrintsWindowStringsAndTakesAScreenshot) {
-  std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                 ("quillsky-script-" + std::to_string(getpid()));
-  std::filesystem::create_directories(folder / "Resources/plugins");
-  std::string shot = (folder / "cli.png").string();
-  {
-    std::ofstream script(folder / "actions.txt");
-    script << "0.5 menu Toggle Plane List\n"
-              "0.5 key Tab\n"
-              "0.6 type hi\n"
-              "1.2 print window plane-list\n"
-              "1.2 print window messages\n"
-              "1.3 screenshot " << shot << "\n";
-  }
-  std::string command = std::string(QUILLSKY_SIM_PATH) + " --fast --seconds 2 --root " +
-                        folder.string() + " --script " + (folder / "actions.txt").string() +
-                        " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[4096];
-  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
-  int status = pclose(pipe);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  std::string folder = testsupport::makeTemporaryFolder("quillsky-script");
+  ASSERT_FALSE(folder.empty());
+  std::filesystem::create_directories(folder + "/Resources/plugins");
+  std::string shot = folder + "/cli.png";
+  testsupport::writeWholeFile(folder + "/actions.txt",
+                              "0.5 menu Toggle Plane List\n"
+                              "0.5 key Tab\n"
+                              "0.6 type hi\n"
+                              "1.2 print window plane-list\n"
+                              "1.2 print window messages\n"
+                              "1.3 screenshot " + shot + "\n");
+  testsupport::ProgramRun run = testsupport::runSimProgram(
+      "--fast --seconds 2 --root " + folder + " --script " + folder + "/actions.txt");
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string& output = run.output;
 
   std::vector<std::string> lines;
   for (size_t start = 0, end; (end = output.find('\n', start)) != std::string::npos; start = end + 1)
@@ -145,7 +135,7 @@ TEST(SimulatorScriptTest, PrintsWindowStringsAndTakesAScreenshot) {
   ASSERT_TRUE(png.ok());
   EXPECT_EQ(png.width(), 1024);
   EXPECT_EQ(png.height(), 768);
-  std::filesystem::remove_all(folder);
+  testsupport::removeFolder(folder);
 }
 
 }  // namespace

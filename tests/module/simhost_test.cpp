@@ -4,7 +4,6 @@
 #include <stdio.h>
 #include <string.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -21,6 +20,7 @@
 #include "host/xplm_processing.h"
 #include "simhost/script.h"
 #include "simhost/simulator.h"
+#include "support/process_runner.h"
 #include "support/sim_fixture.h"
 
 namespace {
@@ -475,23 +475,8 @@ TEST_F(RealModule, UnloadedAndLoadedAgainItStartsFresh) {
 
 // ---- quillsky-sim
 
-struct RunResult {
-  int exitCode;
-  std::string output;
-};
-
-RunResult runSim(const std::string& arguments) {
-  std::string command = std::string(QUILLSKY_SIM_PATH) + " " + arguments + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  RunResult result = {-1, ""};
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
-  int status = pclose(pipe);
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
+using testsupport::ProgramRun;
+using testsupport::runSimProgram;
 
 class SimProgram : public SimFixture {};
 
@@ -499,7 +484,7 @@ TEST_F(SimProgram, PrintsADataReferenceAndExitsZero) {
   writeRootFile("script.txt", "0.5 print dataref sim/multiplayer/position/plane1_x\n"
                               "0.5 menu Toggle Plane List\n"
                               "1 print window plane-list\n");
-  RunResult run = runSim("--root " + root + " --seconds 2 --fast --script " + root + "/script.txt");
+  ProgramRun run = runSimProgram("--root " + root + " --seconds 2 --fast --script " + root + "/script.txt");
   EXPECT_EQ(run.exitCode, 0);
   ASSERT_FALSE(run.output.empty());
   EXPECT_EQ(run.output.substr(0, 2), "0\n");
@@ -508,16 +493,11 @@ TEST_F(SimProgram, PrintsADataReferenceAndExitsZero) {
 
 TEST_F(SimProgram, AnUnknownActionFailsBeforeTheRunNamingTheLine) {
   writeRootFile("script.txt", "# first\n0.5 print dataref sim/multiplayer/position/plane1_x\n1 wave hello\n");
-  std::string command = std::string(QUILLSKY_SIM_PATH) + " --root " + root + " --seconds 2 --fast --script " + root +
-                        "/script.txt 2>&1 >/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  char buffer[1024] = {};
-  size_t n = fread(buffer, 1, sizeof buffer - 1, pipe);
-  int status = pclose(pipe);
-  EXPECT_NE(WEXITSTATUS(status), 0);
-  EXPECT_NE(std::string(buffer, n).find("line 3: unknown action wave"), std::string::npos) << buffer;
-  EXPECT_EQ(runSim("--root " + root + " --seconds 1 --fast --script " + root + "/script.txt").output, "");
+  ProgramRun run = runSimProgram("--root " + root + " --seconds 2 --fast --script " + root + "/script.txt",
+                                 /*fromStandardError=*/true);
+  EXPECT_GT(run.exitCode, 0);
+  EXPECT_NE(run.output.find("line 3: unknown action wave"), std::string::npos) << run.output;
+  EXPECT_EQ(runSimProgram("--root " + root + " --seconds 1 --fast --script " + root + "/script.txt").output, "");
 }
 
 }  // namespace

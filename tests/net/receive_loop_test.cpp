@@ -24,30 +24,16 @@
 #include "support/port_lock.h"
 #include "support/position_datagram.h"
 #include "support/sim_fixture.h"
+#include "support/test_sockets.h"
 
 namespace {
 
+using testsupport::bindWhenFree;
 using testsupport::DatagramFields;
 using testsupport::loopback;
 using testsupport::queuedMemory;
-
-constexpr int kPort = 49556;
-
-
-bool readable(int fd, int milliseconds) {
-  pollfd entry = {fd, POLLIN, 0};
-  return poll(&entry, 1, milliseconds) == 1;
-}
-
-// Binds to address, waiting while another program holds the port.
-bool bindWhenFree(int fd, const sockaddr_in& address) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (bind(fd, (const sockaddr*)&address, sizeof address) != 0) {
-    if (errno != EADDRINUSE || std::chrono::steady_clock::now() > deadline) return false;
-    poll(nullptr, 0, 50);
-  }
-  return true;
-}
+using testsupport::readable;
+using testsupport::testServerAddress;
 
 
 class ReceiveLoop : public ::testing::Test {
@@ -59,7 +45,7 @@ class ReceiveLoop : public ::testing::Test {
     listener = socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
     setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in server = loopback(kPort);
+    sockaddr_in server = testServerAddress();
     ASSERT_TRUE(bindWhenFree(listener, server)) << "TCP port in use";
     ASSERT_EQ(listen(listener, 4), 0);
     connectClient();
@@ -97,7 +83,7 @@ class ReceiveLoop : public ::testing::Test {
   // Plays the connection manager: both sockets open, non-blocking, connected.
   void connectClient() {
     client.tcpSocket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in server = loopback(kPort);
+    sockaddr_in server = testServerAddress();
     ASSERT_EQ(connect(client.tcpSocket, (sockaddr*)&server, sizeof server), 0);
     serverStream = accept(listener, nullptr, nullptr);
     ASSERT_GE(serverStream, 0);
@@ -140,7 +126,7 @@ class ReceiveLoop : public ::testing::Test {
   // Sends stream bytes and waits until they can be read.
   void sendStream(const std::string& bytes) {
     ASSERT_EQ(send(serverStream, bytes.data(), bytes.size(), 0), (ssize_t)bytes.size());
-    ASSERT_TRUE(readable(client.tcpSocket, 10000));
+    ASSERT_TRUE(readable(client.tcpSocket, 10.0));
   }
   static float runLoop() { return receiveLoop(0.03f, 0.03f, 1, nullptr); }
   // Calls the loop until condition holds, for up to 10 s of real time.
@@ -149,7 +135,7 @@ class ReceiveLoop : public ::testing::Test {
     while (!condition()) {
       if (std::chrono::steady_clock::now() > deadline) return false;
       runLoop();
-      if (!condition()) readable(client.udpSocket, 10);
+      if (!condition()) readable(client.udpSocket, 0.01);
     }
     return true;
   }
@@ -257,7 +243,7 @@ TEST_F(ReceiveLoop, OversizedAndNonFiniteDatagramsAreDroppedWhole) {
 TEST_F(ReceiveLoop, ReadsAtMost90DatagramsPerCall) {
   // One datagram's footprint in the queue, to know when all have arrived.
   sendDatagram(DatagramFields().datagram(2));
-  ASSERT_TRUE(readable(client.udpSocket, 10000));
+  ASSERT_TRUE(readable(client.udpSocket, 10.0));
   unsigned one = queuedMemory(client.udpSocket);
   runLoop();
   ASSERT_GT(one, 0u);
@@ -265,7 +251,7 @@ TEST_F(ReceiveLoop, ReadsAtMost90DatagramsPerCall) {
   for (int i = 1; i <= 200; ++i) sendDatagram(DatagramFields().with(9, std::to_string(i)).datagram(2));
   auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (queuedMemory(client.udpSocket) < 200 * one && std::chrono::steady_clock::now() < deadline)
-    readable(client.udpSocket, 10);
+    readable(client.udpSocket, 0.01);
   ASSERT_GE(queuedMemory(client.udpSocket), 200 * one);
 
   runLoop();
@@ -353,7 +339,7 @@ TEST_F(ReceiveLoop, WithoutConnectionNothingIsRead) {
   runLoop();
   EXPECT_EQ(client.slotCallsigns[1], "");
   EXPECT_EQ(client.lastReceiveResult, 0);
-  EXPECT_TRUE(readable(tcp, 0));  // still waiting in the socket
+  EXPECT_TRUE(readable(tcp, 0.0));  // still waiting in the socket
   client.connected = 1;
 }
 
@@ -381,7 +367,9 @@ TEST_F(ReceiveLoop, TheServerEndingTheStreamDropsTheConnection) {
     serverStream = -1;
     ASSERT_TRUE(loopUntil([] { return client.connected == 0; }));
     EXPECT_EQ(client.statusText, end.status);
-    if (!end.reset) EXPECT_EQ(client.slotCallsigns[2], "Last words");
+    if (!end.reset) {
+      EXPECT_EQ(client.slotCallsigns[2], "Last words");
+    }
     close(serverDatagrams);
     serverDatagrams = -1;
   }

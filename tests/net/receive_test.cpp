@@ -148,7 +148,9 @@ TEST_F(ReceiveFromServer, EveryCallReads90DatagramsAnd100TimesFromTheStream) {
     int callsBefore = loop->callCount;
     for (int i = 1; i <= flood; ++i)
       ASSERT_TRUE(server->sendDatagram(DatagramFields().with(9, std::to_string(i)).datagram(2)));
-    if (flood) ASSERT_TRUE(waitForFloat(kPlane + "2_psi", (float)flood));
+    if (flood) {
+      ASSERT_TRUE(waitForFloat(kPlane + "2_psi", (float)flood));
+    }
     sim.runSeconds(0.5);
     int calls = loop->callCount - callsBefore;
     ASSERT_GT(calls, 0);

@@ -174,8 +174,7 @@ TEST(PositionReportCost, AFrameReportAllocatesNothing) {
   refs.throttle = XPLMFindDataRef("sim/flightmodel/ENGN_thro");
   refs.beaconLights = XPLMFindDataRef("sim/cockpit/electrical/beacon_lights_on");
   client.udpSocket = openDatagramSocket();
-  makeServerAddress(&client.serverAddress, testsupport::kTestServerAddress,
-                    testsupport::kTestServerPort);
+  client.serverAddress = testsupport::testServerAddress();
   client.connected = 1;
   client.udpTxIndicator = "  ";
 

@@ -1,33 +1,10 @@
 // Position datagrams as the server sends them, for the receive tests.
 #pragma once
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <string>
 #include <vector>
 
-#include "host/sockets.h"
-
 namespace testsupport {
-
-// 127.0.0.1 at port (0: one of the kernel's choosing).
-inline sockaddr_in loopback(int port) {
-  sockaddr_in address;
-  makeServerAddress(&address, "127.0.0.1", port);
-  return address;
-}
-
-// Bytes the kernel holds in fd's receive queue, as it counts them: every
-// datagram of one size costs the same, so this tells when a run of them
-// has all arrived.
-inline unsigned queuedMemory(int fd) {
-  unsigned info[16] = {0};
-  socklen_t length = sizeof info;
-  if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, info, &length) != 0) return 0;
-  return info[0];
-}
 
 // Fields 1 to 40 of a position datagram, as texts; field(n) is 1-based.
 struct DatagramFields {

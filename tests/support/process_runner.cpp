@@ -2,15 +2,12 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <stdlib.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 namespace testsupport {
@@ -68,6 +65,19 @@ void ChildProcess::stop(double graceSeconds) {
   waitForExit(10.0);
 }
 
+ProgramRun runSimProgram(const std::string& arguments, bool fromStandardError) {
+  std::string command = std::string(QUILLSKY_SIM_PATH) + " " + arguments +
+                        (fromStandardError ? " 2>&1 >/dev/null" : " 2>/dev/null");
+  ProgramRun run = {-1, ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return run;
+  char buffer[4096];
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+  int status = pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
 bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
   while (true) {
@@ -75,31 +85,6 @@ bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds) {
     if (std::chrono::steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-}
-
-std::string readWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void writeWholeFile(const std::string& path, const std::string& content) {
-  std::filesystem::path target(path);
-  if (target.has_parent_path()) std::filesystem::create_directories(target.parent_path());
-  std::ofstream out(target, std::ios::binary);
-  out << content;
-}
-
-std::string makeTemporaryFolder(const std::string& prefix) {
-  std::string pattern = "/tmp/" + prefix + "-XXXXXX";
-  if (!mkdtemp(pattern.data())) return "";
-  return pattern;
-}
-
-void removeFolder(const std::string& path) {
-  std::error_code ignored;
-  if (!path.empty()) std::filesystem::remove_all(path, ignored);
 }
 
 }  // namespace testsupport

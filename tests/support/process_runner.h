@@ -36,14 +36,15 @@ class ChildProcess {
   int exitCode_ = -1;
 };
 
+// quillsky-sim run to its end with these arguments (a shell command line's
+// words): its exit code (-1 when a signal ended it) and what it wrote to
+// standard output, or to standard error instead with fromStandardError.
+struct ProgramRun {
+  int exitCode;
+  std::string output;
+};
+ProgramRun runSimProgram(const std::string& arguments, bool fromStandardError = false);
+
 // Polls condition every 10 ms until it holds or the deadline passes.
 bool waitUntil(const std::function<bool()>& condition, double timeoutSeconds);
-// The whole content of a file ("" when missing).
-std::string readWholeFile(const std::string& path);
-// Writes a file, creating its folders.
-void writeWholeFile(const std::string& path, const std::string& content);
-// A new empty folder under /tmp; removeFolder takes it away again.
-std::string makeTemporaryFolder(const std::string& prefix);
-void removeFolder(const std::string& path);
-
 }  // namespace testsupport

@@ -16,18 +16,6 @@ namespace testsupport {
 
 namespace {
 
-sockaddr_in harnessAddress() {
-  sockaddr_in address;
-  makeServerAddress(&address, kHarnessAddress, kHarnessPort);
-  return address;
-}
-
-// Waits until fd is readable; false at the deadline.
-bool readable(int fd, double timeoutSeconds) {
-  pollfd entry{fd, POLLIN, 0};
-  return poll(&entry, 1, static_cast<int>(timeoutSeconds * 1000)) > 0;
-}
-
 std::chrono::steady_clock::time_point deadlineIn(double seconds) {
   return std::chrono::steady_clock::now() +
          std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
@@ -59,8 +47,8 @@ ServerProcess::~ServerProcess() {
 }
 
 bool ServerProcess::start(const std::vector<std::string>& options, std::string* error) {
-  std::vector<std::string> argv = {QUILLSKY_SERVER_PATH, "--address", kHarnessAddress, "--port",
-                                   std::to_string(kHarnessPort)};
+  std::vector<std::string> argv = {QUILLSKY_SERVER_PATH, "--address", kTestServerAddress, "--port",
+                                   std::to_string(kTestServerPort)};
   argv.insert(argv.end(), options.begin(), options.end());
   // Another test run on this machine may hold the port for a while: try
   // again until it is free.
@@ -93,8 +81,7 @@ std::string ServerProcess::log() const { return readWholeFile(folder_ + "/stderr
 
 RawClient::RawClient() {
   udp_ = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in local;
-  makeServerAddress(&local, kHarnessAddress, 0);  // a port of the kernel's choosing
+  sockaddr_in local = loopback(0);  // a port of the kernel's choosing
   bind(udp_, reinterpret_cast<sockaddr*>(&local), sizeof local);
 }
 
@@ -105,7 +92,7 @@ RawClient::~RawClient() {
 
 bool RawClient::connect() {
   tcp_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = harnessAddress();
+  sockaddr_in address = testServerAddress();
   return ::connect(tcp_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
@@ -127,7 +114,7 @@ void RawClient::sendTcp(const std::string& bytes) {
 }
 
 void RawClient::sendDatagram(const std::string& bytes) {
-  sockaddr_in address = harnessAddress();
+  sockaddr_in address = testServerAddress();
   sendto(udp_, bytes.data(), bytes.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
 }
 

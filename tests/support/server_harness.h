@@ -8,13 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/port_lock.h"
 #include "support/process_runner.h"
+#include "support/test_sockets.h"
 
 namespace testsupport {
-
-constexpr const char kHarnessAddress[] = "127.0.0.1";
-constexpr int kHarnessPort = 49556;
 
 class ServerProcess {
  public:

@@ -1,16 +1,14 @@
 #include "support/sim_fixture.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "support/files.h"
 
 void SimFixture::SetUp() {
-  char pattern[] = "/tmp/quillsky-root-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  root = pattern;
+  root = testsupport::makeTemporaryFolder("quillsky-root");
+  ASSERT_FALSE(root.empty());
   std::filesystem::create_directories(root + "/Resources/plugins");
   previousWorkingFolder = std::filesystem::current_path().string();
   ASSERT_EQ(chdir(root.c_str()), 0);
@@ -28,24 +26,15 @@ void SimFixture::TearDown() {
   }
   sim.reset();
   if (!previousWorkingFolder.empty()) (void)chdir(previousWorkingFolder.c_str());
-  if (!root.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove_all(root, ignored);
-  }
+  testsupport::removeFolder(root);
 }
 
 void SimFixture::writeRootFile(const std::string& relativePath, const std::string& content) {
-  std::filesystem::path path = std::filesystem::path(root) / relativePath;
-  std::filesystem::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary);
-  out << content;
+  testsupport::writeWholeFile(root + "/" + relativePath, content);
 }
 
 std::string SimFixture::readRootFile(const std::string& relativePath) {
-  std::ifstream in(std::filesystem::path(root) / relativePath, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return testsupport::readWholeFile(root + "/" + relativePath);
 }
 
 std::vector<double> lastWrittenValues(const simhost::Simulator& sim, const std::string& name) {

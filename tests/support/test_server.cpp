@@ -21,12 +21,6 @@ namespace testsupport {
 
 namespace {
 
-sockaddr_in serverAddress() {
-  sockaddr_in address;
-  makeServerAddress(&address, kTestServerAddress, kTestServerPort);
-  return address;
-}
-
 std::string describe(const char* what) { return std::string(what) + ": " + strerror(errno); }
 
 // Fills the accept queue of a listener with backlog 0 that never accepts.
@@ -34,7 +28,7 @@ std::string describe(const char* what) { return std::string(what) + ": " + strer
 // drops further SYNs, so a connect that meets such a listener gets no
 // answer at all. Fillers are added until one of them stays pending.
 bool fillAcceptQueue(std::vector<int>& fillers, std::string& error) {
-  const sockaddr_in address = serverAddress();
+  const sockaddr_in address = testServerAddress();
   for (int attempt = 0; attempt < 16; ++attempt) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) {
@@ -55,28 +49,16 @@ bool fillAcceptQueue(std::vector<int>& fillers, std::string& error) {
   return false;
 }
 
-// Another test program may still hold the port for a moment (CTest's lock
-// serialises only the tests of one run): wait for it rather than fail.
-int bindWhenFree(int fd, const sockaddr_in& address) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  for (;;) {
-    int result = bind(fd, (const sockaddr*)&address, sizeof address);
-    if (result == 0 || errno != EADDRINUSE || std::chrono::steady_clock::now() > deadline)
-      return result;
-    usleep(50 * 1000);
-  }
-}
-
 }  // namespace
 
 TestServer::TestServer(ServerMode mode, bool holdUdpPort) : mode_(mode) {
-  const sockaddr_in address = serverAddress();
+  const sockaddr_in address = testServerAddress();
   wakeFd_ = eventfd(0, EFD_NONBLOCK);
   if (mode != ServerMode::Refuse) {
     listenFd_ = socket(AF_INET, SOCK_STREAM, 0);
     int on = 1;
     setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    if (bindWhenFree(listenFd_, address) != 0) {
+    if (!bindWhenFree(listenFd_, address)) {
       error_ = describe("tcp bind");
     } else if (listen(listenFd_, mode == ServerMode::Silent ? 0 : 16) != 0) {
       error_ = describe("listen");
@@ -87,7 +69,7 @@ TestServer::TestServer(ServerMode mode, bool holdUdpPort) : mode_(mode) {
   }
   if (holdUdpPort && error_.empty()) {
     udpFd_ = socket(AF_INET, SOCK_DGRAM, 0);
-    if (bindWhenFree(udpFd_, address) != 0) error_ = describe("udp bind");
+    if (!bindWhenFree(udpFd_, address)) error_ = describe("udp bind");
     // Room for a burst of frames' reports while the test runs the module.
     int bufferBytes = 1 << 20;
     setsockopt(udpFd_, SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof bufferBytes);
@@ -321,7 +303,7 @@ bool TestServer::waitForDatagrams(size_t count, double timeoutSeconds) {
 bool TestServer::flushDatagrams(double timeoutSeconds) {
   static const std::string kMarker("\0test-server-flush", 18);
   int fd = socket(AF_INET, SOCK_DGRAM, 0);
-  const sockaddr_in address = serverAddress();
+  const sockaddr_in address = testServerAddress();
   bool sent = sendto(fd, kMarker.data(), kMarker.size(), 0, (const sockaddr*)&address,
                      sizeof address) == (ssize_t)kMarker.size();
   close(fd);

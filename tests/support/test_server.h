@@ -32,11 +32,9 @@
 #include <vector>
 
 #include "support/port_lock.h"
+#include "support/test_sockets.h"
 
 namespace testsupport {
-
-constexpr const char kTestServerAddress[] = "127.0.0.1";
-constexpr int kTestServerPort = 49556;
 
 enum class ServerMode {
   Accept,  // listen and accept

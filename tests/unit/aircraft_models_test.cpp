@@ -2,16 +2,15 @@
 // loading of slot models on the module's state.
 #include "sim/aircraft_models.h"
 
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include <gtest/gtest.h>
 
 #include "shell/client_state.h"
 #include "simhost/simulator.h"
+#include "support/files.h"
 
 namespace {
 
@@ -73,9 +72,8 @@ TEST(NativeModelPath, ReplacesEverySlashWithTheSimulatorsSeparator) {
 class SlotAircraft : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillsky-models-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
+    folder = testsupport::makeTemporaryFolder("quillsky-models");
+    ASSERT_FALSE(folder.empty());
     previous = std::filesystem::current_path();
     std::filesystem::current_path(folder);
     sim.reset();
@@ -85,13 +83,9 @@ class SlotAircraft : public ::testing::Test {
   void TearDown() override {
     sim.reset();
     std::filesystem::current_path(previous);
-    std::filesystem::remove_all(folder);
+    testsupport::removeFolder(folder);
   }
-  void makeFile(const std::string& path) {
-    std::filesystem::path full(path);
-    if (full.has_parent_path()) std::filesystem::create_directories(full.parent_path());
-    std::ofstream(full) << "A\n";
-  }
+  void makeFile(const std::string& path) { testsupport::writeWholeFile(path, "A\n"); }
   int loads() const { return (int)sim.modelChanges().size(); }
 
   simhost::Simulator& sim = simhost::simulator();

@@ -1,21 +1,19 @@
 // The preferences file read and written on the client state directly, in a
 // temporary working folder.
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "shell/client_state.h"
+#include "support/files.h"
 #include "ui/preferences.h"
 
 namespace {
@@ -56,9 +54,8 @@ const Settings kBefore = {"OLDCS", "olduser", "oldpass", 7, 9, "oldcrew", 5};
 class PreferencesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/quillsky-prefs-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder = pattern;
+    folder = testsupport::makeTemporaryFolder("quillsky-prefs");
+    ASSERT_FALSE(folder.empty());
     fs::create_directories(folder / "Resources/plugins");
     previous = fs::current_path();
     fs::current_path(folder);
@@ -68,19 +65,12 @@ class PreferencesTest : public ::testing::Test {
     fs::current_path(previous);
     std::error_code ignored;
     fs::permissions(folder / "Resources/plugins", fs::perms::owner_all, ignored);
-    fs::remove_all(folder, ignored);
+    testsupport::removeFolder(folder);
     setSettings(kDefaults);
   }
 
-  void writeFile(const std::string& content) {
-    std::ofstream(kPreferencesPath, std::ios::binary) << content;
-  }
-  std::string readFile() {
-    std::ifstream in(kPreferencesPath, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }
+  void writeFile(const std::string& content) { testsupport::writeWholeFile(kPreferencesPath, content); }
+  std::string readFile() { return testsupport::readWholeFile(kPreferencesPath); }
   // Every entry of the plugins folder but the preferences file itself.
   std::vector<std::string> strayFiles() {
     std::vector<std::string> names;
