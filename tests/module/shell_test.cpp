@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/sim_fixture.h"
+#include "support/window_fixture.h"
 
 namespace {
 
@@ -22,22 +23,6 @@ const simhost::MenuItemInfo* findItem(const MenuInfo* menu, const std::string& t
   for (const auto& item : menu->items)
     if (item.text == text) return &item;
   return nullptr;
-}
-
-struct Edges {
-  int left, top, right, bottom;
-};
-
-Edges edgesOf(const WindowInfo* window) {
-  return {window->left, window->top, window->right, window->bottom};
-}
-
-bool operator==(const Edges& a, const Edges& b) {
-  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-std::ostream& operator<<(std::ostream& out, const Edges& e) {
-  return out << "(" << e.left << ", " << e.top << ", " << e.right << ", " << e.bottom << ")";
 }
 
 class ShellTest : public SimFixture {};
@@ -67,8 +52,8 @@ TEST_F(ShellTest, BothWindowsStartHiddenInTheTopRightCorner) {
   const WindowInfo* messages = sim.nthWindow(1);
   ASSERT_NE(planeList, nullptr);
   ASSERT_NE(messages, nullptr);
-  EXPECT_EQ(edgesOf(messages), (Edges{504, 748, 1004, 428}));
-  EXPECT_EQ(edgesOf(planeList), (Edges{734, 408, 1004, 88}));
+  EXPECT_EQ(edgesOf(*messages), (Edges{504, 748, 1004, 428}));
+  EXPECT_EQ(edgesOf(*planeList), (Edges{734, 408, 1004, 88}));
   sim.runSeconds(1.0);
   EXPECT_FALSE(planeList->visible);
   EXPECT_FALSE(messages->visible) << "the fade keeps it hidden while its opacity is 0";
@@ -79,8 +64,8 @@ class LowScreenShellTest : public SimFixture {
 };
 
 TEST_F(LowScreenShellTest, ThePlaneListHangsBelowALowScreen) {
-  EXPECT_EQ(edgesOf(sim.nthWindow(0)), (Edges{734, 240, 1004, -80}));
-  EXPECT_EQ(edgesOf(sim.nthWindow(1)), (Edges{504, 580, 1004, 260}));
+  EXPECT_EQ(edgesOf(*sim.nthWindow(0)), (Edges{734, 240, 1004, -80}));
+  EXPECT_EQ(edgesOf(*sim.nthWindow(1)), (Edges{504, 580, 1004, 260}));
 }
 
 TEST_F(ShellTest, EnableTakesTheNineteenMultiplayerAircraft) {

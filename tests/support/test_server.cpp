@@ -217,22 +217,20 @@ std::vector<ServerConnection> TestServer::connections() const {
   return records;
 }
 
-std::string TestServer::tcpBytes() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+std::string TestServer::allTcpBytes() const {
   std::string bytes;
   for (const Connection& connection : connections_) bytes += connection.record.bytes;
   return bytes;
 }
 
+std::string TestServer::tcpBytes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return allTcpBytes();
+}
+
 bool TestServer::waitForTcpBytes(const std::function<bool(const std::string&)>& predicate,
                                  double timeoutSeconds) {
-  return waitFor(
-      [&] {
-        std::string bytes;
-        for (const Connection& connection : connections_) bytes += connection.record.bytes;
-        return predicate(bytes);
-      },
-      timeoutSeconds);
+  return waitFor([&] { return predicate(allTcpBytes()); }, timeoutSeconds);
 }
 
 bool TestServer::waitForConnections(int count, double timeoutSeconds) {

@@ -111,6 +111,7 @@ class TestServer {
   void endCurrent(bool reset);
   bool waitFor(const std::function<bool()>& condition, double timeoutSeconds);
   void wake();
+  std::string allTcpBytes() const;  // with mutex_ held
 
   PortLock portLock_;  // first: taken before any socket is made
   ServerMode mode_;
